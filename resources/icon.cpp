@@ -1,0 +1,7 @@
+#include "resources/icon.h"
+
+namespace kurvane::gui {
+
+QIcon ProgramIcon() { return QIcon(QStringLiteral(":/kurvane/kurvane.svg")); }
+
+}  // namespace kurvane::gui
