@@ -170,20 +170,6 @@ bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() && CompareIgnoreCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
-int CompareIgnoreCase(std::string_view a, std::string_view b)
-{
-    const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(UpperAscii(a[i]));
-        const auto y = static_cast<unsigned char>(UpperAscii(b[i]));
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
 std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view pattern, std::string_view replacement)
 {
     if (pattern.empty())

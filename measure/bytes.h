@@ -26,7 +26,23 @@ bool ContainsIgnoreCase(std::string_view haystack, std::string_view needle);
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
 
 // Ordering and equality with ASCII letter case ignored (bytes compared unsigned).
-int CompareIgnoreCase(std::string_view a, std::string_view b);
+// Inline and folding only where bytes differ: the image queue compares keys
+// that share long directory prefixes.
+inline int CompareIgnoreCase(std::string_view a, std::string_view b)
+{
+    const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < common; ++i) {
+        if (a[i] == b[i])
+            continue;
+        const auto x = static_cast<unsigned char>(UpperAscii(a[i]));
+        const auto y = static_cast<unsigned char>(UpperAscii(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
 
 // Replaces every occurrence of pattern (ASCII case ignored) from the left; the
 // search resumes after each inserted replacement, which is never searched again.

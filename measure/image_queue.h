@@ -23,10 +23,8 @@ public:
     std::size_t Count() const { return entries_.size(); }
     const std::string& First() const { return *entries_.begin(); }
     void RemoveFirst() { entries_.erase(entries_.begin()); }
-    bool Contains(std::string_view key) const { return entries_.find(key) != entries_.end(); }
-    // Keeps the first-met spelling: a key equal to an entry apart from case is not added.
-    bool AddUnique(std::string key) { return entries_.insert(std::move(key)).second; }
-    // The same for a key still in someone else's buffer: one lookup, and a copy only when it is added.
+    // Keeps the first-met spelling: a key equal to an entry apart from case is not
+    // added. One lookup, and a copy of the key only when it is added.
     bool AddIfAbsent(std::string_view key)
     {
         const auto at = entries_.lower_bound(key);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "charges/charges.h"
 #include "measure/bytes.h"
@@ -191,23 +192,32 @@ private:
             return Failure{RunEnd::Message, texts::kCannotConnect};
         if (sockets_.Send(s, RequestText.data(), RequestText.size()) < 0)
             return Failure{RunEnd::Message, texts::kCannotSend};
-        ReceiveResponse(s, record);
-        return std::nullopt;
+        return ReceiveResponse(s, record);
     }
 
     // Until the server closes; a failed receive ends the response the same way.
-    void ReceiveResponse(SocketHandle s, FetchRecord& record)
+    std::optional<Failure> ReceiveResponse(SocketHandle s, FetchRecord& record)
     {
         const bool scan = input_.loadImages && !state_.ImageMode;
         for (;;) {
             const std::int64_t n = sockets_.Receive(s, buffer_.get(), kReceiveBufferSize);
             if (n <= 0)
-                return;
+                return std::nullopt;
             state_.RunReceived += n;
             record.received += n;
-            if (scan)
-                ScanImageReferences(ChunkText(buffer_.get(), static_cast<std::size_t>(n)), state_.ListBox1,
-                                    state_.GifCount);
+            if (scan && !Scan(ChunkText(buffer_.get(), static_cast<std::size_t>(n))))
+                return Failure{RunEnd::FileError, WithFullStop(texts::kCannotInsertLine)};
+        }
+    }
+
+    // False when the image queue cannot take another entry.
+    bool Scan(std::string_view chunk)
+    {
+        try {
+            ScanImageReferences(chunk, state_.ListBox1, state_.GifCount);
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
         }
     }
 

@@ -12,6 +12,8 @@ inline constexpr const char* kBadAddress =
 inline constexpr const char* kSocketError = "ソケットエラー。通信の状態を確認してみてください。\r\n";
 inline constexpr const char* kCannotConnect = "ネットワークに接続できません。";
 inline constexpr const char* kCannotSend = "データを送信できません。";
+// The error box when the image queue cannot take another entry.
+inline constexpr const char* kCannotInsertLine = "行を挿入できません";
 
 // File errors, by cause.
 inline constexpr const char* kFileNotFound = "ファイルが見つかりません";

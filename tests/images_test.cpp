@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -195,13 +196,18 @@ const ScanCase kScanCases[] = {
     {"controls_trimmed_from_key", "<img src=\"\t\r\nv.gif\r\n\">", {"v.gif"}},
     {"byte_after_img_skipped", "<img\tsrc=w.gif>", {"w.gif"}},
     {"img_glued_to_src", "<imgsrc=x.gif>", {"x.gif"}},
+    {"glued_src_not_in_tag_text", "<imgsrc=x.gif src=y.gif>", {"y.gif"}},
     {"empty_tag", "<img>src", {}},
     {"headers_scanned_too", "HTTP/1.0 200 OK\r\nX-Note: <img src=y.gif>\r\n\r\n<p>", {"y.gif"}},
     {"double_byte_name_kept", "<img src=\"\x89\xe6\x91\x9c.gif\">", {"\x89\xe6\x91\x9c.gif"}},
     {"zero_byte_ends_chunk", "<img src=\"a.gif\">\0<img src=\"b.gif\">"s, {"a.gif"}},
     {"zero_byte_inside_reference", "<img src=\"a\0.gif\">"s, {}},
-    {"gif_in_key_not_name", R"(<img src="x.png" alt=".gif">)", {}},
+    {"gif_only_in_another_attribute", R"(<img src="x.png" alt=".gif">)", {}},
+    // The inner tag's reference starts where the outer one's does but ends at a blank.
+    {"tag_inside_quoted_value", R"(<img src <img Y"a.gif b"> src)", {"a.gif", "a.gif b"}},
 };
+
+void PrintTo(const ScanCase& c, std::ostream* out) { *out << c.name; }
 
 class ScanTable : public testing::TestWithParam<ScanCase> {};
 
@@ -250,9 +256,10 @@ TEST(ScanImageReferences, NeverReadsPastTheView)
 
 // Pieces that the rules treat specially, so that random pages meet the quirks often.
 const std::vector<std::string> kPieces = {
-    "<img", "<IMG", "<iMg", "<im", "<", ">", ">", " ", " ", "  ", "\t", "\r\n", "=", "=", "\"", "\"", "'",
-    "src", "SRC", "Src", "lowsrc", "alt", "width=1", "a", "B", "x", "/", "//", "http://", ".gif", ".GIF",
-    ".Gif", ".gi", "f", ".png", "?q=1", "\x01", "\x81\x40", "\xE9", "\xC9", "\0"s, "<img src=\"", "\">",
+    "<img",    "<IMG", "<iMg", "<im",  "<",        ">",    ">",       " ",    " ",           "  ",     "\t",
+    "\r\n",    "=",    "=",    "\"",   "\"",       "'",    "src",     "SRC",  "Src",         "lowsrc", "alt",
+    "width=1", "a",    "B",    "x",    "/",        "//",   "http://", ".gif", ".GIF",        ".Gif",   ".gi",
+    "f",       ".png", "?q=1", "\x01", "\x81\x40", "\xE9", "\xC9",    "\0"s,  "<img src=\"", "\">",
 };
 
 std::string RandomPiecesChunk(std::mt19937& random, std::size_t pieces)
@@ -339,8 +346,7 @@ TEST(ScanImageReferences, AgreesWithLiteralRulesOnNestedTags)
 TEST(TakeNextImage, FetchesInQueueOrderNotPageOrder)
 {
     Unit1State state;
-    ScanImageReferences("<img src=b.gif><img src=A.gif><img src=c.gif><img src=B.GIF>", state.ListBox1,
-                        state.GifCount);
+    ScanImageReferences("<img src=b.gif><img src=A.gif><img src=c.gif><img src=B.GIF>", state.ListBox1, state.GifCount);
     EXPECT_EQ(state.GifCount, 3);
     std::vector<std::string> order;
     while (TakeNextImage(state, true, "server/page.html"))
@@ -382,6 +388,8 @@ const NextCase kNextCases[] = {
     {"typed_address_kept_untrimmed", "a.gif", "  http://server/d/p.html ", "  http://server/d/p.html ", "a.gif"},
     {"absolute_with_doubled_path_slash", "http://server//t.gif", "page/", "server//t.gif", "//t.gif"},
 };
+
+void PrintTo(const NextCase& c, std::ostream* out) { *out << c.name; }
 
 class NextTable : public testing::TestWithParam<NextCase> {};
 

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <netinet/in.h>
+
+#include <cstdio>
 
 #include "charges/charges.h"
 #include "loopback_server.h"
@@ -346,6 +349,43 @@ TEST_F(RunTest, CountsBeyondFourGigabytesStayRight)
     EXPECT_EQ(result.RunReceived, (std::int64_t{5} << 30) + 7);
     EXPECT_NE(result.text.find("総受信バイト数：5368709127 Bytes"), std::string::npos);
 }
+
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory does not fit an address-space limit
+
+std::size_t AddressSpaceInUse()
+{
+    std::size_t pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%zu", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+TEST_F(RunTest, ImageQueueOutOfMemoryEndsTheRunWithTheErrorBox)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    LoopbackServer server(Reply{});
+    // Endless chunks of new references, written in place so that only the queue allocates.
+    sockets.receive = [counter = 0](char* buffer, std::size_t capacity) mutable -> std::int64_t {
+        std::size_t used = 0;
+        while (used + 1100 < capacity)
+            used += static_cast<std::size_t>(std::snprintf(buffer + used, capacity - used,
+                                                           "<img src=\"%01000d.gif\">", counter++));
+        return static_cast<std::int64_t>(used);
+    };
+    const auto measureWithBoundedMemory = [&] {
+        const rlim_t limit = AddressSpaceInUse() + (256u << 20);
+        const rlimit bounded{limit, limit};
+        setrlimit(RLIMIT_AS, &bounded);
+        const RunResult result = Measure("127.0.0.1/", server.PortText(), true);
+        std::exit(result.end == RunEnd::FileError && result.text == "行を挿入できません." ? 0 : 1);
+    };
+    EXPECT_EXIT(measureWithBoundedMemory(), ::testing::ExitedWithCode(0), "");
+}
+
+#endif
 
 TEST_F(RunTest, EachRunStartsFromZero)
 {
