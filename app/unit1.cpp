@@ -114,11 +114,8 @@ private:
 };
 
 TForm1::TForm1(Sockets& sockets, Dialogs& dialogs, LocaleText localeText, QWidget* parent)
-    : QMainWindow(parent),
-      dialogs_(dialogs),
-      localeText_(std::move(localeText)),
-      decimalSeparator_(LocaleDecimalSeparator()),
-      run_(sockets, RunConfig{kTemplateFileName, decimalSeparator_})
+    : QMainWindow(parent), dialogs_(dialogs), localeText_(std::move(localeText)),
+      decimalSeparator_(LocaleDecimalSeparator()), run_(sockets, RunConfig{kTemplateFileName, decimalSeparator_})
 {
     CreateControls();
     FormCreate();
@@ -171,7 +168,8 @@ void TForm1::CreateSettings(QWidget* client)
     SwitchOffInputMethod(Edit2);
     Label5 = MakeLabel(GroupBox2, "Label5", texts::kLabel5, {328, 24, 39, 13});
     Label2 = MakeLabel(GroupBox2, "Label2", texts::kLabel2, {8, 55, 78, 13});
-    SpinEdit1 = Place(new SpinEdit(localeText_.ToUnicode(decimalSeparator_), [this] { dialogs_.Beep(); }, GroupBox2),
+    SpinEdit1 = Place(new SpinEdit(
+                          localeText_.ToUnicode(decimalSeparator_), [this] { dialogs_.Beep(); }, GroupBox2),
                       "SpinEdit1", {88, 51, 65, 22});
     SpinEdit1->setText(QString::number(kDefaultPort));
     Label3 = MakeLabel(GroupBox2, "Label3", texts::kLabel3, {200, 56, 91, 13});

@@ -32,7 +32,7 @@ class Dialogs;
 class SpinEdit;
 class TForm2;
 
-inline constexpr int kForm1ClientWidth = 401;   // pixels at 96 dpi
+inline constexpr int kForm1ClientWidth = 401;  // pixels at 96 dpi
 inline constexpr int kForm1ClientHeight = 393;
 
 class TForm1 : public QMainWindow {
@@ -99,9 +99,9 @@ private:
     QGroupBox* GroupBox1 = nullptr;
     QTextEdit* Memo1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    QLabel* SentPanel = nullptr;      // panel 0
+    QLabel* SentPanel = nullptr;  // panel 0
     QLabel* ReceivedPanel = nullptr;  // panel 1
-    QLabel* ChargePanel = nullptr;    // panel 2, reaching the right end
+    QLabel* ChargePanel = nullptr;  // panel 2, reaching the right end
 
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr;

@@ -63,8 +63,8 @@ void Serve(int connection, const std::string& folder)
     }
     SendAll(connection, "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(info.st_size) + "\r\n\r\n");
     off_t offset = 0;
-    while (offset < info.st_size && sendfile(connection, file, &offset, static_cast<std::size_t>(info.st_size - offset)) > 0) {
-    }
+    while (offset < info.st_size &&
+           sendfile(connection, file, &offset, static_cast<std::size_t>(info.st_size - offset)) > 0) {}
     close(file);
 }
 

@@ -109,8 +109,8 @@ std::string FormatAmount(Amount A, std::string_view decimalSeparator)
     return text;
 }
 
-std::string BuildReport(std::int64_t RunSent, std::int64_t RunReceived, std::int32_t GifCount,
-                        std::int32_t PacketSize, double PacketPrice, std::string_view decimalSeparator)
+std::string BuildReport(std::int64_t RunSent, std::int64_t RunReceived, std::int32_t GifCount, std::int32_t PacketSize,
+                        double PacketPrice, std::string_view decimalSeparator)
 {
     const std::int64_t total = RunSent + RunReceived;
     const std::int64_t packets = PacketCount(total, PacketSize);
@@ -122,8 +122,8 @@ std::string BuildReport(std::int64_t RunSent, std::int64_t RunReceived, std::int
               " KBytes)" + crlf;
     report += Line(texts::kReportGifCount, GifCount) + crlf + crlf;
     report += Line(texts::kReportPackets, packets) + crlf;
-    report += texts::kReportCharge + FormatAmount(PacketCharge(packets, PacketPrice), decimalSeparator) +
-              texts::kYen + crlf;
+    report +=
+        texts::kReportCharge + FormatAmount(PacketCharge(packets, PacketPrice), decimalSeparator) + texts::kYen + crlf;
     report += std::string(texts::kReportNote1) + crlf + texts::kReportNote2 + crlf + texts::kReportNote3 + crlf + crlf;
     report += std::string(texts::kReportNote4) + crlf + texts::kReportNote5;
     return report;

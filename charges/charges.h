@@ -27,7 +27,7 @@ Amount KiloBytes(std::int64_t Bytes);
 std::string FormatAmount(Amount A, std::string_view decimalSeparator);
 
 // Thirteen lines joined by CR LF, no line end after the last.
-std::string BuildReport(std::int64_t RunSent, std::int64_t RunReceived, std::int32_t GifCount,
-                        std::int32_t PacketSize, double PacketPrice, std::string_view decimalSeparator);
+std::string BuildReport(std::int64_t RunSent, std::int64_t RunReceived, std::int32_t GifCount, std::int32_t PacketSize,
+                        double PacketPrice, std::string_view decimalSeparator);
 
 }  // namespace kurvane

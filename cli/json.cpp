@@ -67,11 +67,21 @@ std::string JsonString(std::string_view bytes)
             continue;
         }
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char escaped[8];
@@ -104,8 +114,8 @@ std::string RunToJson(const std::string& address, bool loadImages, const RunResu
            Field("message", ok ? null : JsonString(result.text)) + "," + Field("sent", result.RunSent) + "," +
            Field("received", result.RunReceived) + "," + Field("total", total) + "," +
            Field("kilobytes", ok ? JsonString(FormatAmount(KiloBytes(total), decimalSeparator)) : null) + "," +
-           Field("charge", ok ? JsonString(FormatAmount(PacketCharge(packets, result.PacketPrice), decimalSeparator))
-                              : null) +
+           Field("charge",
+                 ok ? JsonString(FormatAmount(PacketCharge(packets, result.PacketPrice), decimalSeparator)) : null) +
            "," + Field("gif_count", result.GifCount) + "," + Field("packets", ok ? std::to_string(packets) : null) +
            "," + Field("settings", settings) + "," + Field("fetches", fetches) + "}";
 }

@@ -127,8 +127,8 @@ public:
     void FieldCorrected(RunField field, CorrectionReason reason, const std::string& newText) override
     {
         const char* why = reason == CorrectionReason::OutOfRange ? "out of range"
-                          : field == RunField::Port          ? "not a number"
-                                                             : "packet size and price fall back together";
+                          : field == RunField::Port              ? "not a number"
+                                                                 : "packet size and price fall back together";
         Error(std::string(OptionName(field)) + " \"" + GivenText(field) + "\" replaced by " + newText + " (" + why +
               ")");
     }
@@ -143,9 +143,12 @@ private:
     static const char* OptionName(RunField field)
     {
         switch (field) {
-        case RunField::PacketSize: return "--packet-size";
-        case RunField::PacketPrice: return "--price";
-        case RunField::Port: return "--port";
+        case RunField::PacketSize:
+            return "--packet-size";
+        case RunField::PacketPrice:
+            return "--price";
+        case RunField::Port:
+            return "--port";
         }
         return "";
     }
@@ -153,9 +156,12 @@ private:
     const std::string& GivenText(RunField field) const
     {
         switch (field) {
-        case RunField::PacketSize: return given_.packetSize;
-        case RunField::PacketPrice: return given_.packetPrice;
-        case RunField::Port: return given_.port;
+        case RunField::PacketSize:
+            return given_.packetSize;
+        case RunField::PacketPrice:
+            return given_.packetPrice;
+        case RunField::Port:
+            return given_.port;
         }
         return given_.port;
     }
@@ -294,9 +300,14 @@ int main(int argc, char** argv)
     options.field.packetPrice = DefaultPriceText(separator);
     try {
         switch (ParseArguments(argc, argv, options)) {
-        case Parse::Help: std::fputs(kUsage, stdout); return kExitOk;
-        case Parse::Version: std::printf("kurvane-measure %s\n", KURVANE_VERSION); return kExitOk;
-        case Parse::Run: break;
+        case Parse::Help:
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        case Parse::Version:
+            std::printf("kurvane-measure %s\n", KURVANE_VERSION);
+            return kExitOk;
+        case Parse::Run:
+            break;
         }
     } catch (const std::runtime_error& error) {
         Error(error.what());

@@ -37,9 +37,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 
 TForm2::TForm2(QWidget& mainWindow, Dialogs& dialogs, LocaleText localeText)
     : QWidget(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      mainWindow_(mainWindow),
-      dialogs_(dialogs),
-      localeText_(std::move(localeText))
+      mainWindow_(mainWindow), dialogs_(dialogs), localeText_(std::move(localeText))
 {
     CreateControls();
 }

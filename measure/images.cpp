@@ -26,9 +26,7 @@ struct FoldedPattern {
     // the pattern mostly follows within a byte or two, as "=" follows "SRC".
     std::size_t nearby = 0;
 
-    constexpr FoldedPattern(std::string_view text, std::size_t tryFirst)
-        : size(text.size())
-        , nearby(tryFirst)
+    constexpr FoldedPattern(std::string_view text, std::size_t tryFirst) : size(text.size()), nearby(tryFirst)
     {
         for (std::size_t i = 0; i < size; ++i) {
             const char c = text[i];
@@ -41,12 +39,14 @@ struct FoldedPattern {
 
 // Whether the pattern starts at `at`, compared byte by byte with the pattern's
 // bytes as constants (the fold expression spells the comparisons out).
-template <const FoldedPattern& P, std::size_t... I> bool MatchesAt(const unsigned char* at, std::index_sequence<I...>)
+template <const FoldedPattern& P, std::size_t... I>
+bool MatchesAt(const unsigned char* at, std::index_sequence<I...>)
 {
     return (((at[I] | P.fold[I]) == P.value[I]) && ...);
 }
 
-template <const FoldedPattern& P> bool MatchesAt(const unsigned char* at)
+template <const FoldedPattern& P>
+bool MatchesAt(const unsigned char* at)
 {
     return MatchesAt<P>(at, std::make_index_sequence<P.size>{});
 }
@@ -63,7 +63,8 @@ constexpr FoldedPattern kBlank(" ", 4);
 constexpr FoldedPattern kGif(".GIF", 4);
 
 // The wide part of Find below, from start i on (i <= lastStart).
-template <const FoldedPattern& P> std::size_t FindFar(const unsigned char* s, std::size_t n, std::size_t i)
+template <const FoldedPattern& P>
+std::size_t FindFar(const unsigned char* s, std::size_t n, std::size_t i)
 {
     constexpr std::size_t m = P.size;
     const std::size_t lastStart = n - m;
@@ -99,7 +100,8 @@ template <const FoldedPattern& P> std::size_t FindFar(const unsigned char* s, st
 // The first start at or after `from` where the whole pattern lies inside text,
 // or kNone. Single bytes go to memchr; longer patterns compare their first and
 // last byte sixteen starts at a time and check the rest only where both match.
-template <const FoldedPattern& P> inline std::size_t Find(std::string_view text, std::size_t from)
+template <const FoldedPattern& P>
+inline std::size_t Find(std::string_view text, std::size_t from)
 {
     const std::size_t n = text.size();
     if (P.size > n || from > n - P.size)
@@ -123,12 +125,10 @@ template <const FoldedPattern& P> inline std::size_t Find(std::string_view text,
 // its answer costs nothing, one a little before it searches only the gap. The
 // scan's questions move forward, so each pattern costs one pass over the chunk
 // however many tags share the same bytes.
-template <const FoldedPattern& P> class NextOccurrence {
+template <const FoldedPattern& P>
+class NextOccurrence {
 public:
-    explicit NextOccurrence(std::string_view text)
-        : text_(text)
-    {
-    }
+    explicit NextOccurrence(std::string_view text) : text_(text) {}
 
     std::size_t From(std::size_t x)
     {
@@ -183,9 +183,7 @@ std::string_view TrimControlsAndBlanks(std::string_view text)
 class ChunkScanner {
 public:
     ChunkScanner(std::string_view chunk, ImageQueue& queue, std::int32_t& GifCount)
-        : chunk_(chunk)
-        , queue_(queue)
-        , GifCount_(GifCount)
+        : chunk_(chunk), queue_(queue), GifCount_(GifCount)
     {
     }
 
@@ -249,7 +247,8 @@ private:
     // The first occurrence at or after from; any answer past close (kNone
     // included) means none in the tag. A tag of its own is searched directly,
     // which over all such tags reads each byte once.
-    template <const FoldedPattern& P> std::size_t InTag(NextOccurrence<P>& cursor, std::size_t from, std::size_t close)
+    template <const FoldedPattern& P>
+    std::size_t InTag(NextOccurrence<P>& cursor, std::size_t from, std::size_t close)
     {
         return shared_ ? cursor.From(from) : Find<P>(chunk_.substr(0, close + 1), from);
     }

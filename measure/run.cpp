@@ -16,8 +16,8 @@ namespace kurvane {
 
 namespace {
 
-constexpr std::int32_t kPortLimit = 65536;   // ports and packet sizes stay below this
-constexpr double kPriceLimit = 65536;        // yen per packet stays below this
+constexpr std::int32_t kPortLimit = 65536;  // ports and packet sizes stay below this
+constexpr double kPriceLimit = 65536;  // yen per packet stays below this
 
 // Closes the fetch's socket on every way out of it.
 class SocketGuard {
@@ -114,8 +114,8 @@ private:
     void ReadPacketSettings()
     {
         const std::optional<std::int32_t> size = TextToInt(input_.packetSize);
-        const std::optional<double> price = size ? TextToFloat(input_.packetPrice, config_.decimalSeparator)
-                                                 : std::nullopt;
+        const std::optional<double> price =
+            size ? TextToFloat(input_.packetPrice, config_.decimalSeparator) : std::nullopt;
         if (size && price) {
             state_.PacketSize = *size;
             state_.PacketPrice = *price;
@@ -148,7 +148,8 @@ private:
         if (port_ >= kPortLimit || port_ <= 0) {
             observer_.Beep();
             port_ = kDefaultPort;
-            observer_.FieldCorrected(RunField::Port, value ? CorrectionReason::OutOfRange : CorrectionReason::NotANumber,
+            observer_.FieldCorrected(RunField::Port,
+                                     value ? CorrectionReason::OutOfRange : CorrectionReason::NotANumber,
                                      std::to_string(kDefaultPort));
         }
     }

@@ -19,11 +19,11 @@ inline constexpr std::size_t kReceiveBufferSize = 10241;  // bytes per receive c
 
 // The settings as the window's fields hold them when the run starts.
 struct RunInput {
-    std::string address;       // address field, exactly as typed
-    std::string packetSize;    // packet size field
-    std::string packetPrice;   // price field, in the user's number format
-    std::string port;          // port field
-    bool loadImages = true;    // "load GIF images" check box
+    std::string address;  // address field, exactly as typed
+    std::string packetSize;  // packet size field
+    std::string packetPrice;  // price field, in the user's number format
+    std::string port;  // port field
+    bool loadImages = true;  // "load GIF images" check box
 };
 
 enum class RunField { PacketSize, PacketPrice, Port };
@@ -46,8 +46,8 @@ struct FetchRecord {
 };
 
 enum class RunEnd {
-    Report,     // text is the report
-    Message,    // text is the failure message for the message area
+    Report,  // text is the report
+    Message,  // text is the failure message for the message area
     FileError,  // text is the error box's text (full stop included); the message area keeps its text
 };
 

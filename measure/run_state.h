@@ -11,12 +11,12 @@
 namespace kurvane {
 
 inline constexpr std::int32_t kDefaultPacketSize = 128;  // bytes per packet
-inline constexpr double kDefaultPacketPrice = 0.3;       // yen per packet
+inline constexpr double kDefaultPacketPrice = 0.3;  // yen per packet
 
 struct Unit1State {
     std::string TargetAddress;  // address of the current fetch
-    std::string ImagePath;      // request path of an image fetch
-    bool ImageMode = false;     // the current fetch is an image's
+    std::string ImagePath;  // request path of an image fetch
+    bool ImageMode = false;  // the current fetch is an image's
     std::int32_t GifCount = 0;  // distinct GIF references of the run
     bool ResolveFailed = false;
     std::string HostName;

@@ -20,7 +20,7 @@ constexpr std::uint32_t kAddressNone = 0xFFFFFFFFu;
 
 struct SocketTimeouts {
     std::chrono::milliseconds connect{30'000};  // no answer to the connection request
-    std::chrono::milliseconds send{30'000};     // request not accepted by the kernel
+    std::chrono::milliseconds send{30'000};  // request not accepted by the kernel
     std::chrono::milliseconds receive{60'000};  // no byte arrives
 };
 

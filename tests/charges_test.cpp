@@ -34,7 +34,7 @@ TEST(Charges, RoundOffRoundsHalfUpForNonNegativeValues)
 TEST(Charges, KiloBytesFigures)
 {
     const std::pair<std::int64_t, const char*> cases[] = {
-        {0, "0"},    {5, "0"},     {6, "0.01"}, {128, "0.13"},    {384, "0.38"},
+        {0, "0"},       {5, "0"},    {6, "0.01"},   {128, "0.13"},    {384, "0.38"},
         {1000, "0.98"}, {1024, "1"}, {1536, "1.5"}, {12345, "12.06"},
     };
     for (const auto& [bytes, text] : cases) {
@@ -93,8 +93,8 @@ TEST(Charges, PacketChargeRoundsToTenThousandthsHalfToEven)
 TEST(Charges, FormatAmount)
 {
     const std::pair<Amount, const char*> cases[] = {
-        {0, "0"}, {3000, "0.3"}, {1300, "0.13"}, {312, "0.0312"}, {10000, "1"}, {15000, "1.5"},
-        {123456, "12.3456"}, {-15000, "-1.5"}, {-312, "-0.0312"},
+        {0, "0"},       {3000, "0.3"},       {1300, "0.13"},   {312, "0.0312"},   {10000, "1"},
+        {15000, "1.5"}, {123456, "12.3456"}, {-15000, "-1.5"}, {-312, "-0.0312"},
     };
     for (const auto& [amount, text] : cases)
         EXPECT_EQ(FormatAmount(amount, "."), text);
@@ -104,20 +104,19 @@ TEST(Charges, FormatAmount)
 
 TEST(Charges, ReportOfTheWorkedExample)
 {
-    const std::string expected =
-        "総送信バイト数：120 Bytes\r\n"
-        "総受信バイト数：1416 Bytes\r\n"
-        "総送受信バイト数：1536 Bytes (1.5 KBytes)\r\n"
-        "GIF画像数：0\r\n"
-        "\r\n"
-        "パケット数：12\r\n"
-        "利用料金：3.6円\r\n"
-        "※ここではひとつのホームページごとにパケット数を計算し\r\n"
-        "　ていますが、実際には月ごとに計算されます。\r\n"
-        "　したがって、実際より高く表示されることがあります。\r\n"
-        "\r\n"
-        "正確さを求めるのではなく、あくまでも目安としてお使いく\r\n"
-        "ださい。";
+    const std::string expected = "総送信バイト数：120 Bytes\r\n"
+                                 "総受信バイト数：1416 Bytes\r\n"
+                                 "総送受信バイト数：1536 Bytes (1.5 KBytes)\r\n"
+                                 "GIF画像数：0\r\n"
+                                 "\r\n"
+                                 "パケット数：12\r\n"
+                                 "利用料金：3.6円\r\n"
+                                 "※ここではひとつのホームページごとにパケット数を計算し\r\n"
+                                 "　ていますが、実際には月ごとに計算されます。\r\n"
+                                 "　したがって、実際より高く表示されることがあります。\r\n"
+                                 "\r\n"
+                                 "正確さを求めるのではなく、あくまでも目安としてお使いく\r\n"
+                                 "ださい。";
     EXPECT_EQ(BuildReport(120, 1416, 0, 128, 0.3, "."), expected);
 }
 

@@ -47,13 +47,12 @@ Outcome Measure(const std::string& dir, const std::vector<std::string>& args)
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir + "/out"), Slurp(dir + "/err")};
 }
 
-const char* const kNote =
-    "※ここではひとつのホームページごとにパケット数を計算し\n"
-    "　ていますが、実際には月ごとに計算されます。\n"
-    "　したがって、実際より高く表示されることがあります。\n"
-    "\n"
-    "正確さを求めるのではなく、あくまでも目安としてお使いく\n"
-    "ださい。\n";
+const char* const kNote = "※ここではひとつのホームページごとにパケット数を計算し\n"
+                          "　ていますが、実際には月ごとに計算されます。\n"
+                          "　したがって、実際より高く表示されることがあります。\n"
+                          "\n"
+                          "正確さを求めるのではなく、あくまでも目安としてお使いく\n"
+                          "ださい。\n";
 
 TEST(MeasureCommand, PrintsTheReportWithLineFeeds)
 {
@@ -79,7 +78,8 @@ TEST(MeasureCommand, SeveralAddressesGoOnAfterAFailureAndEndWithTheTotals)
     const Outcome outcome =
         Measure(dir.Path(), {"--port", server.PortText(), "127.0.0.1/a", "host//bad", "127.0.0.1/b"});
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, "入力されたアドレスか、ページ上に間違ったアドレスの形式ありました。確認してみてください。\n");
+    EXPECT_EQ(outcome.err,
+              "入力されたアドレスか、ページ上に間違ったアドレスの形式ありました。確認してみてください。\n");
     // Two reports, each followed by an empty line, then the three panels.
     const std::string totals = "\n送信： 38Bytes\n受信： 200Bytes\n利用料金： 0.6円\n";
     ASSERT_GE(outcome.out.size(), totals.size());
@@ -90,7 +90,8 @@ TEST(MeasureCommand, SeveralAddressesGoOnAfterAFailureAndEndWithTheTotals)
 TEST(MeasureCommand, CorrectionsAndTheBeepAreAnnouncedOnStderr)
 {
     test::TemplateDir dir;
-    const Outcome outcome = Measure(dir.Path(), {"--packet-size", "abc", "--port", "0", "http://h/a.gif", "--no-images"});
+    const Outcome outcome =
+        Measure(dir.Path(), {"--packet-size", "abc", "--port", "0", "http://h/a.gif", "--no-images"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err,
@@ -110,15 +111,19 @@ TEST(MeasureCommand, JsonLinesOnePerRun)
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "");
     const std::string port = server.PortText();
-    EXPECT_EQ(outcome.out,
-              "{\"address\":\"127.0.0.1/x\",\"ok\":true,\"message\":null,\"sent\":19,\"received\":10,\"total\":29,"
-              "\"kilobytes\":\"0.03\",\"charge\":\"0.3\",\"gif_count\":0,\"packets\":1,\"settings\":{\"packet_size\":128,"
-              "\"price\":0.3,\"port\":" + port + ",\"images\":true},\"fetches\":[{\"host\":\"127.0.0.1\",\"path\":\"/x\","
-              "\"sent\":19,\"received\":10}]}\n"
-              "{\"address\":\"/bad\",\"ok\":false,\"message\":\"入力されたアドレスか、ページ上に間違ったアドレスの形式あり"
-              "ました。確認してみてください。\",\"sent\":0,\"received\":0,\"total\":0,\"kilobytes\":null,\"charge\":null,"
-              "\"gif_count\":0,\"packets\":null,\"settings\":{\"packet_size\":128,\"price\":0.3,\"port\":" + port +
-              ",\"images\":true},\"fetches\":[]}\n");
+    EXPECT_EQ(
+        outcome.out,
+        "{\"address\":\"127.0.0.1/x\",\"ok\":true,\"message\":null,\"sent\":19,\"received\":10,\"total\":29,"
+        "\"kilobytes\":\"0.03\",\"charge\":\"0.3\",\"gif_count\":0,\"packets\":1,\"settings\":{\"packet_size\":128,"
+        "\"price\":0.3,\"port\":" +
+            port +
+            ",\"images\":true},\"fetches\":[{\"host\":\"127.0.0.1\",\"path\":\"/x\","
+            "\"sent\":19,\"received\":10}]}\n"
+            "{\"address\":\"/"
+            "bad\",\"ok\":false,\"message\":\"入力されたアドレスか、ページ上に間違ったアドレスの形式あり"
+            "ました。確認してみてください。\",\"sent\":0,\"received\":0,\"total\":0,\"kilobytes\":null,\"charge\":null,"
+            "\"gif_count\":0,\"packets\":null,\"settings\":{\"packet_size\":128,\"price\":0.3,\"port\":" +
+            port + ",\"images\":true},\"fetches\":[]}\n");
 }
 
 TEST(MeasureCommand, MissingTemplateAndBadUsage)

@@ -17,8 +17,8 @@ namespace kurvane::test {
 
 namespace {
 
-constexpr int kIdleMilliseconds = 200;   // a request has ended when nothing more comes for this long
-constexpr int kPollMilliseconds = 20;    // how often the server looks at its stop flag
+constexpr int kIdleMilliseconds = 200;  // a request has ended when nothing more comes for this long
+constexpr int kPollMilliseconds = 20;  // how often the server looks at its stop flag
 
 bool WaitReadable(int fd, int milliseconds)
 {

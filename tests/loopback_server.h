@@ -17,17 +17,17 @@ namespace kurvane::test {
 struct Reply {
     enum class Ending { Close, Reset, Silent };
 
-    std::vector<std::string> chunks;          // written one by one
-    std::chrono::milliseconds pause{0};       // between chunks
+    std::vector<std::string> chunks;  // written one by one
+    std::chrono::milliseconds pause{0};  // between chunks
     Ending ending = Ending::Close;
-    bool readRequest = true;                  // false: never read, so a large request blocks the client
+    bool readRequest = true;  // false: never read, so a large request blocks the client
 
     static Reply Body(std::string bytes) { return Reply{{std::move(bytes)}}; }
 };
 
 struct Exchange {
-    std::string request;        // every byte the client sent
-    std::int64_t replied = 0;   // every byte written back
+    std::string request;  // every byte the client sent
+    std::int64_t replied = 0;  // every byte written back
 };
 
 class LoopbackServer {

@@ -100,8 +100,15 @@ TEST(Template, LineRules)
         {"LF ends a line", "A\nB\n", {"A", "B"}},
         {"lone CR is dropped", "A\rB\r\nC\r", {"AB", "C"}},
         {"CR CR LF", "A\r\r\nB", {"A", "B"}},
-        {"Ctrl-Z at a line start ends the file", "A\nB\n\x1a" "C\nD", {"A", "B"}},
-        {"Ctrl-Z inside a line is a byte", "A\x1a" "B\n", {"A\x1a" "B"}},
+        {"Ctrl-Z at a line start ends the file",
+         "A\nB\n\x1a"
+         "C\nD",
+         {"A", "B"}},
+        {"Ctrl-Z inside a line is a byte",
+         "A\x1a"
+         "B\n",
+         {"A\x1a"
+          "B"}},
         {"Ctrl-Z first", "\x1a", {}},
         {"blank lines and spaces kept", "  \n\t x \n\n", {"  ", "\t x ", ""}},
     };
@@ -142,7 +149,10 @@ TEST(Template, PlaceholdersAndLineEnds)
         {"path holding the path placeholder keeps it", "&resource&", "/&resource&", "/&resource&\r\n\r\n"},
         {"path holding the host placeholder gets the host", "&resource&", "/&HOSTANDPORT&", "/h\r\n\r\n"},
         {"two placeholders in a line", "&resource&&hostandport&", "/p", "/ph\r\n\r\n"},
-        {"Ctrl-Z limits the request", "A\nB\n\x1a" "C", "/", "A\r\nB\r\n\r\n"},
+        {"Ctrl-Z limits the request",
+         "A\nB\n\x1a"
+         "C",
+         "/", "A\r\nB\r\n\r\n"},
     };
     for (const ExpandCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -43,8 +43,8 @@ public:
     int beeps = 0;
 };
 
-const std::string kResponse = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html>" + std::string(30000, 'x') +
-                              "</html>";
+const std::string kResponse =
+    "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html>" + std::string(30000, 'x') + "</html>";
 
 class RunTest : public ::testing::Test {
 protected:
@@ -371,8 +371,8 @@ TEST_F(RunTest, ImageQueueOutOfMemoryEndsTheRunWithTheErrorBox)
     sockets.receive = [counter = 0](char* buffer, std::size_t capacity) mutable -> std::int64_t {
         std::size_t used = 0;
         while (used + 1100 < capacity)
-            used += static_cast<std::size_t>(std::snprintf(buffer + used, capacity - used,
-                                                           "<img src=\"%01000d.gif\">", counter++));
+            used += static_cast<std::size_t>(
+                std::snprintf(buffer + used, capacity - used, "<img src=\"%01000d.gif\">", counter++));
         return static_cast<std::int64_t>(used);
     };
     const auto measureWithBoundedMemory = [&] {

@@ -146,7 +146,10 @@ const LoadCase kLoads[] = {
     {"CrLfLines", "GET / HTTP/1.0\r\nHost: a\r\n", "GET / HTTP/1.0\nHost: a"},
     {"LfLines", "GET / HTTP/1.0\nHost: a\n", "GET / HTTP/1.0\nHost: a"},
     {"LoneCrDropped", "GET /\r HTTP/1.0\r\nHo\rst: a", "GET / HTTP/1.0\nHost: a"},
-    {"CtrlZLineEndsTheFile", "A\r\nB\r\n\x1A" "C\r\nD\r\n", "A\nB"},
+    {"CtrlZLineEndsTheFile",
+     "A\r\nB\r\n\x1A"
+     "C\r\nD\r\n",
+     "A\nB"},
     {"CtrlZInsideALineStays", "A\x1A\r\nB", "A\x1A\nB"},
     {"TrailingBlankLinesAndSpaces", "A\r\n  B \t\r\n\r\n \r\n\t\r\n", "A\n  B"},
     {"LeadingAndInnerBlanksStay", "  A  \r\n\r\nB", "  A  \n\nB"},
@@ -188,7 +191,9 @@ const SaveCase kSaves[] = {
     {"UntrimmedKeepsEveryBlank", "  A \nB\t ", false, "  A \r\nB\t "},
     {"EmptyText", "", true, ""},
     {"EmptyTextUntrimmed", "", false, ""},
-    {"NoBreakSpaceKept", "A\u00a0B", true, "A\xC2\xA0" "B"},
+    {"NoBreakSpaceKept", "A\u00a0B", true,
+     "A\xC2\xA0"
+     "B"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, EditorSaveTest, ::testing::ValuesIn(kSaves),
@@ -203,7 +208,10 @@ TEST_F(EditorTest, OpenAndSaveTurnsTheFileIntoWhatTheRequestUses)
     } cases[] = {
         {"LfBecomesCrLf", "GET / HTTP/1.0\nHost: a\n", "GET / HTTP/1.0\r\nHost: a"},
         {"LoneCrGone", "GET /\r HTTP/1.0", "GET / HTTP/1.0"},
-        {"LinesAfterCtrlZGone", "A\r\n\x1A" "B\r\nC", "A"},
+        {"LinesAfterCtrlZGone",
+         "A\r\n\x1A"
+         "B\r\nC",
+         "A"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -39,7 +39,7 @@ public:
 
     int beeps = 0;
     std::vector<ShownBox> boxes;
-    std::deque<bool> answers;      // for ConfirmWarning, taken in order; an unplanned question fails the test
+    std::deque<bool> answers;  // for ConfirmWarning, taken in order; an unplanned question fails the test
     std::function<void()> whileOpen;  // runs while a box is up, to look at the windows then
 
 private:

@@ -48,7 +48,10 @@ TEST(LocaleText, WhatCannotConvertIsMarkedAndTheRestGoesThrough)
     // An emoji has no Shift-JIS form: one "?" for the whole character.
     EXPECT_EQ(sjis.FromUnicode(QString::fromUtf8("a\U0001F600b")), "a?b");
     // A lone lead byte in the middle and at the end decodes to U+FFFD.
-    EXPECT_EQ(sjis.ToUnicode("a\x81" "\x20" "b\x95"), QString::fromUtf8("a\uFFFD b\uFFFD"));
+    EXPECT_EQ(sjis.ToUnicode("a\x81"
+                             "\x20"
+                             "b\x95"),
+              QString::fromUtf8("a\uFFFD b\uFFFD"));
 }
 
 }  // namespace

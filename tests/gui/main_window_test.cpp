@@ -68,7 +68,7 @@ TEST_F(MainWindowTest, StartsWithItsTextsDefaultsAndZeroPanels)
     const struct {
         const char* name;
         const char* text;
-    } labels[] = {{"Label1", "アドレス"},   {"Label4", "パケットサイズ："}, {"Label5", "バイト"},
+    } labels[] = {{"Label1", "アドレス"},     {"Label4", "パケットサイズ："}, {"Label5", "バイト"},
                   {"Label2", "ポート番号："}, {"Label3", "パケット単価："},   {"Label6", "円"}};
     for (const auto& label : labels) {
         SCOPED_TRACE(label.name);
@@ -134,12 +134,12 @@ TEST_F(MainWindowTest, ControlsSitAtTheirDesignGeometry)
         const char* name;
         QRect geometry;
     } controls[] = {
-        {"ToolBar1", {0, 0, 401, 3}},      {"Label1", {8, 12, 44, 13}},       {"Edit1", {56, 8, 337, 21}},
-        {"Button1", {336, 32, 57, 25}},    {"GroupBox2", {8, 64, 377, 81}},   {"CheckBox1", {8, 22, 137, 17}},
-        {"Label4", {168, 24, 104, 13}},    {"Edit2", {272, 20, 49, 21}},      {"Label5", {328, 24, 39, 13}},
-        {"Label2", {8, 55, 78, 13}},       {"SpinEdit1", {88, 51, 65, 22}},   {"Label3", {200, 56, 91, 13}},
-        {"Edit3", {296, 52, 49, 21}},      {"Label6", {356, 56, 13, 13}},     {"GroupBox1", {8, 152, 385, 209}},
-        {"Memo1", {16, 24, 353, 177}},     {"StatusBar1", {0, 371, 401, 22}},
+        {"ToolBar1", {0, 0, 401, 3}},   {"Label1", {8, 12, 44, 13}},       {"Edit1", {56, 8, 337, 21}},
+        {"Button1", {336, 32, 57, 25}}, {"GroupBox2", {8, 64, 377, 81}},   {"CheckBox1", {8, 22, 137, 17}},
+        {"Label4", {168, 24, 104, 13}}, {"Edit2", {272, 20, 49, 21}},      {"Label5", {328, 24, 39, 13}},
+        {"Label2", {8, 55, 78, 13}},    {"SpinEdit1", {88, 51, 65, 22}},   {"Label3", {200, 56, 91, 13}},
+        {"Edit3", {296, 52, 49, 21}},   {"Label6", {356, 56, 13, 13}},     {"GroupBox1", {8, 152, 385, 209}},
+        {"Memo1", {16, 24, 353, 177}},  {"StatusBar1", {0, 371, 401, 22}},
     };
     for (const auto& control : controls) {
         SCOPED_TRACE(control.name);
@@ -461,9 +461,10 @@ TEST_F(MainWindowTest, PortFieldStepsByOneWithoutBounds)
         Qt::Key key;
         const char* after;
     } steps[] = {
-        {"80", Qt::Key_Up, "81"},           {"80", Qt::Key_Down, "79"},      {"0", Qt::Key_Down, "-1"},
-        {"65535", Qt::Key_Up, "65536"},     {"abc", Qt::Key_Up, "1"},        {"", Qt::Key_Down, "-1"},
-        {"$10", Qt::Key_Up, "17"},          {"2147483647", Qt::Key_Up, "2147483647"},
+        {"80", Qt::Key_Up, "81"},     {"80", Qt::Key_Down, "79"},
+        {"0", Qt::Key_Down, "-1"},    {"65535", Qt::Key_Up, "65536"},
+        {"abc", Qt::Key_Up, "1"},     {"", Qt::Key_Down, "-1"},
+        {"$10", Qt::Key_Up, "17"},    {"2147483647", Qt::Key_Up, "2147483647"},
         {"80", Qt::Key_PageUp, "80"},
     };
     for (const auto& step : steps) {
@@ -484,7 +485,8 @@ TEST_F(MainWindowTest, AddressIsSentInTheLocalesCharacterSet)
     const struct {
         const char* codeset;
         std::string path;
-    } cases[] = {{"UTF-8", "/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.html"}, {"SHIFT_JIS", "/\x93\xFA\x96\x7B\x8C\xEA.html"}};
+    } cases[] = {{"UTF-8", "/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.html"},
+                 {"SHIFT_JIS", "/\x93\xFA\x96\x7B\x8C\xEA.html"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.codeset);
         LoopbackServer server(Reply1000());
