@@ -282,7 +282,7 @@ void TForm1::Button1Click()
     case RunEnd::Message:
         SetMessageText(CoreText(result.text));
         break;
-    case RunEnd::FileError:
+    case RunEnd::ErrorBox:
         dialogs_.ShowError(CoreText(result.text));
         break;
     }

@@ -185,7 +185,7 @@ private:
         std::string RequestText;
         FileError error;
         if (!ComposeRequest(config_.templatePath, port_, state_, RequestText, error))
-            return Failure{RunEnd::FileError, WithFullStop(error.Text())};
+            return Failure{RunEnd::ErrorBox, WithFullStop(error.Text())};
         state_.RunSent += static_cast<std::int64_t>(RequestText.size());
         record.sent = static_cast<std::int64_t>(RequestText.size());
 
@@ -207,7 +207,7 @@ private:
             state_.RunReceived += n;
             record.received += n;
             if (scan && !Scan(ChunkText(buffer_.get(), static_cast<std::size_t>(n))))
-                return Failure{RunEnd::FileError, WithFullStop(texts::kCannotInsertLine)};
+                return Failure{RunEnd::ErrorBox, WithFullStop(texts::kCannotInsertLine)};
         }
     }
 

@@ -48,7 +48,9 @@ struct FetchRecord {
 enum class RunEnd {
     Report,  // text is the report
     Message,  // text is the failure message for the message area
-    FileError,  // text is the error box's text (full stop included); the message area keeps its text
+    // text is the error box's text, full stop included: header.cfg could not be
+    // read, or the image queue could not grow. The message area keeps its text.
+    ErrorBox,
 };
 
 struct RunResult {

@@ -262,7 +262,7 @@ TEST_F(RunTest, MissingTemplateIsAFileErrorAndNothingIsSent)
     LoopbackServer server(Reply::Body("x"));
     dir.Remove();
     const RunResult result = Measure("127.0.0.1/", server.PortText());
-    EXPECT_EQ(result.end, RunEnd::FileError);
+    EXPECT_EQ(result.end, RunEnd::ErrorBox);
     EXPECT_EQ(result.text, "ファイルが見つかりません.");
     EXPECT_EQ(sockets.closed, 1);
     std::this_thread::sleep_for(50ms);
@@ -380,7 +380,7 @@ TEST_F(RunTest, ImageQueueOutOfMemoryEndsTheRunWithTheErrorBox)
         const rlimit bounded{limit, limit};
         setrlimit(RLIMIT_AS, &bounded);
         const RunResult result = Measure("127.0.0.1/", server.PortText(), true);
-        std::exit(result.end == RunEnd::FileError && result.text == "行を挿入できません." ? 0 : 1);
+        std::exit(result.end == RunEnd::ErrorBox && result.text == "行を挿入できません." ? 0 : 1);
     };
     EXPECT_EXIT(measureWithBoundedMemory(), ::testing::ExitedWithCode(0), "");
 }
