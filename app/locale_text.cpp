@@ -1,130 +1,31 @@
 #include "app/locale_text.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <clocale>
-
-#include <iconv.h>
-#include <langinfo.h>
 
 #include <QByteArray>
 
+#include "measure/charset.h"
+
 namespace kurvane::gui {
-
-namespace {
-
-constexpr const char* kUtf8 = "UTF-8";
-constexpr const char* kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
-constexpr char kUnmappable = '?';
-
-// Upper case, without "-" and "_", so "Shift_JIS", "SHIFT-JIS" and "shiftjis" compare equal.
-std::string Folded(const std::string& name)
-{
-    std::string key;
-    for (const char c : name) {
-        if (c == '-' || c == '_')
-            continue;
-        key += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    return key;
-}
-
-bool IsUtf8(const std::string& codeset) { return codeset == kUtf8; }
-
-// Length of the UTF-8 sequence a lead byte starts; 1 for a stray byte.
-std::size_t SequenceLength(unsigned char lead)
-{
-    if (lead >= 0xF0)
-        return 4;
-    if (lead >= 0xE0)
-        return 3;
-    if (lead >= 0xC0)
-        return 2;
-    return 1;
-}
-
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter()
-    {
-        if (Ok())
-            iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts all of input; at a byte that does not convert, appends substitute
-    // and skips skip(byte) input bytes.
-    template <typename Skip>
-    std::string Run(std::string_view input, std::string_view substitute, Skip skip)
-    {
-        std::string output;
-        char* in = const_cast<char*>(input.data());
-        std::size_t inLeft = input.size();
-        char block[4096];
-        while (inLeft > 0) {
-            char* out = block;
-            std::size_t outLeft = sizeof block;
-            const std::size_t done = iconv(cd_, &in, &inLeft, &out, &outLeft);
-            output.append(block, static_cast<std::size_t>(out - block));
-            if (done != static_cast<std::size_t>(-1) || errno == E2BIG)
-                continue;
-            // EILSEQ or an incomplete sequence at the end: replace and go on.
-            output += substitute;
-            const std::size_t n = std::min(inLeft, skip(static_cast<unsigned char>(*in)));
-            in += n;
-            inLeft -= n;
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        }
-        return output;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-}  // namespace
-
-std::string ConverterFor(const std::string& codeset)
-{
-    const std::string key = Folded(codeset);
-    if (key.empty() || key == "UTF8" || key == "ANSIX3.41968" || key == "ASCII" || key == "USASCII")
-        return kUtf8;
-    if (key == "SHIFTJIS" || key == "SJIS" || key == "MSKANJI" || key == "CSSHIFTJIS" || key == "WINDOWS31J" ||
-        key == "CP932" || key == "MS932" || key == "IBM943")
-        return "CP932";
-    Converter probe(kUtf8, codeset.c_str());
-    return probe.Ok() ? codeset : kUtf8;
-}
 
 LocaleText LocaleText::FromEnvironment()
 {
     std::setlocale(LC_ALL, "");
-    return LocaleText(nl_langinfo(CODESET));
+    return LocaleText(LocaleConverter());
 }
 
 LocaleText::LocaleText(const std::string& codeset) : codeset_(ConverterFor(codeset)) {}
 
 QString LocaleText::ToUnicode(std::string_view bytes) const
 {
-    if (IsUtf8(codeset_))
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    Converter converter(kUtf8, codeset_.c_str());
-    const std::string utf8 = converter.Run(bytes, kReplacementUtf8, [](unsigned char) { return std::size_t{1}; });
+    const std::string utf8 = ToUtf8(bytes, codeset_);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 std::string LocaleText::FromUnicode(const QString& text) const
 {
     const QByteArray utf8 = text.toUtf8();
-    if (IsUtf8(codeset_))
-        return utf8.toStdString();
-    Converter converter(codeset_.c_str(), kUtf8);
-    return converter.Run(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
-                         std::string_view(&kUnmappable, 1), SequenceLength);
+    return FromUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), codeset_);
 }
 
 }  // namespace kurvane::gui

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include "measure/charset.h"
+
 namespace kurvane::gui {
 
 class LocaleText {
@@ -28,10 +30,5 @@ public:
 private:
     std::string codeset_;
 };
-
-// Which converter serves a locale code set: Shift-JIS in any of its names takes
-// the Windows mapping CP932 (the strict JIS table turns the backslash byte into a
-// yen sign); plain ASCII, as in the C locale, takes UTF-8, as Qt itself does.
-std::string ConverterFor(const std::string& codeset);
 
 }  // namespace kurvane::gui

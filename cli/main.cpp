@@ -1,7 +1,4 @@
 // kurvane-measure: the measurement run without a window, for scripts.
-#include <iconv.h>
-#include <langinfo.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -16,6 +13,7 @@
 #include "charges/totals.h"
 #include "cli/json.h"
 #include "measure/bytes.h"
+#include "measure/charset.h"
 #include "measure/request.h"
 #include "measure/run.h"
 #include "measure/sockets.h"
@@ -56,47 +54,10 @@ struct Options {
 // Converts the program's own UTF-8 texts to the terminal's character set.
 class Terminal {
 public:
-    Terminal()
-    {
-        const std::string codeset = nl_langinfo(CODESET);
-        // Under a C/POSIX locale the codeset is plain ASCII; UTF-8 serves best there.
-        if (codeset == "UTF-8" || codeset == "ANSI_X3.4-1968" || codeset.empty())
-            return;
-        const std::string target = (codeset == "SHIFT_JIS" || codeset == "SJIS") ? "CP932" : codeset;
-        converter_ = iconv_open((target + "//TRANSLIT").c_str(), "UTF-8");
-    }
-    ~Terminal()
-    {
-        if (converter_ != reinterpret_cast<iconv_t>(-1))
-            iconv_close(converter_);
-    }
-    Terminal(const Terminal&) = delete;
-    Terminal& operator=(const Terminal&) = delete;
-
-    std::string Text(const std::string& utf8) const
-    {
-        if (converter_ == reinterpret_cast<iconv_t>(-1))
-            return utf8;
-        std::string out(utf8.size() * 4 + 16, '\0');
-        char* in = const_cast<char*>(utf8.data());
-        std::size_t inLeft = utf8.size();
-        char* to = out.data();
-        std::size_t outLeft = out.size();
-        iconv(converter_, nullptr, nullptr, nullptr, nullptr);
-        while (inLeft > 0 && iconv(converter_, &in, &inLeft, &to, &outLeft) == static_cast<std::size_t>(-1)) {
-            if (errno != EILSEQ || outLeft == 0)
-                break;
-            *to++ = '?';  // a character the terminal cannot show
-            --outLeft;
-            ++in;
-            --inLeft;
-        }
-        out.resize(out.size() - outLeft);
-        return out;
-    }
+    std::string Text(const std::string& utf8) const { return FromUtf8(utf8, converter_); }
 
 private:
-    iconv_t converter_ = reinterpret_cast<iconv_t>(-1);
+    std::string converter_ = LocaleConverter();  // UTF-8 under a C/POSIX locale
 };
 
 std::string WithLineFeeds(const std::string& text)
@@ -215,12 +176,6 @@ Parse ParseArguments(int argc, char** argv, Options& options)
     return Parse::Run;
 }
 
-bool TemplateExists(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 class Session {
 public:
     Session(const Options& options, const std::string& separator)
@@ -314,7 +269,7 @@ int main(int argc, char** argv)
         std::fputs("Try 'kurvane-measure --help' for more information.\n", stderr);
         return kExitUsage;
     }
-    if (!TemplateExists(kTemplateFileName)) {
+    if (!TemplateFilePresent(kTemplateFileName)) {
         std::fprintf(stderr, "%s\n", Terminal().Text(texts::kNoTemplate).c_str());
         return kExitUsage;
     }

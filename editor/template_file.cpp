@@ -133,10 +133,4 @@ bool SaveTemplateText(const std::string& path, std::string_view text, bool trimT
     return true;
 }
 
-bool TemplateFilePresent(const std::string& path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
 }  // namespace kurvane

@@ -24,7 +24,4 @@ bool LoadTemplateText(const std::string& path, std::string& text, FileError& err
 // so a save that fails half-way leaves the previous contents in place.
 bool SaveTemplateText(const std::string& path, std::string_view text, bool trimTrailingBlanks, FileError& error);
 
-// A file of that name (not a directory) is there.
-bool TemplateFilePresent(const std::string& path);
-
 }  // namespace kurvane

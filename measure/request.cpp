@@ -1,6 +1,7 @@
 #include "measure/request.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -141,6 +142,12 @@ std::string WithFullStop(std::string text)
     if (!text.empty() && static_cast<unsigned char>(text.back()) > '.')
         text += '.';
     return text;
+}
+
+bool TemplateFilePresent(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, FileError& error)

@@ -46,6 +46,9 @@ struct FileError {
 // The error box's text: a full stop follows unless the last byte already sorts at or below one.
 std::string WithFullStop(std::string text);
 
+// A file of that name is there; a directory of that name does not count.
+bool TemplateFilePresent(const std::string& path);
+
 // Reads a whole file into bytes; false with error set when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes, FileError& error);
 

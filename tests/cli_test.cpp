@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "loopback_server.h"
+#include "measure_command.h"
 
 namespace kurvane {
 namespace {
@@ -14,38 +11,8 @@ namespace {
 using test::LoopbackServer;
 using test::Reply;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-// Runs kurvane-measure in dir under the C locale, as a script would.
-Outcome Measure(const std::string& dir, const std::vector<std::string>& args)
-{
-    std::string command = "cd " + Quoted(dir) + " && LC_ALL=C " + Quoted(KURVANE_MEASURE_PATH);
-    for (const std::string& arg : args)
-        command += " " + Quoted(arg);
-    command += " >" + Quoted(dir + "/out") + " 2>" + Quoted(dir + "/err") + " </dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir + "/out"), Slurp(dir + "/err")};
-}
+using Outcome = test::CommandOutcome;
+using test::RunMeasureCommand;
 
 const char* const kNote = "※ここではひとつのホームページごとにパケット数を計算し\n"
                           "　ていますが、実際には月ごとに計算されます。\n"
@@ -60,7 +27,7 @@ TEST(MeasureCommand, PrintsTheReportWithLineFeeds)
     LoopbackServer server(Reply::Body(std::string(1416, 'b')));
     // 47 bytes of request for "127.0.0.1/" with the port written into the host line.
     dir.Write("GET &resource& HTTP/1.0\r\nHost: &hostandport&\r\n");
-    const Outcome outcome = Measure(dir.Path(), {"--port", server.PortText(), "127.0.0.1/"});
+    const Outcome outcome = RunMeasureCommand(dir.Path(), {"--port", server.PortText(), "127.0.0.1/"});
     const std::string sent = std::to_string(server.Exchanges().at(0).request.size());
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_EQ(outcome.err, "");
@@ -76,7 +43,7 @@ TEST(MeasureCommand, SeveralAddressesGoOnAfterAFailureAndEndWithTheTotals)
     test::TemplateDir dir("GET &resource& HTTP/1.0\r\n");
     LoopbackServer server(Reply::Body(std::string(100, 'b')));
     const Outcome outcome =
-        Measure(dir.Path(), {"--port", server.PortText(), "127.0.0.1/a", "host//bad", "127.0.0.1/b"});
+        RunMeasureCommand(dir.Path(), {"--port", server.PortText(), "127.0.0.1/a", "host//bad", "127.0.0.1/b"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err,
               "入力されたアドレスか、ページ上に間違ったアドレスの形式ありました。確認してみてください。\n");
@@ -91,7 +58,7 @@ TEST(MeasureCommand, CorrectionsAndTheBeepAreAnnouncedOnStderr)
 {
     test::TemplateDir dir;
     const Outcome outcome =
-        Measure(dir.Path(), {"--packet-size", "abc", "--port", "0", "http://h/a.gif", "--no-images"});
+        RunMeasureCommand(dir.Path(), {"--packet-size", "abc", "--port", "0", "http://h/a.gif", "--no-images"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err,
@@ -107,7 +74,8 @@ TEST(MeasureCommand, JsonLinesOnePerRun)
 {
     test::TemplateDir dir("GET &resource& HTTP/1.0\r\n");
     LoopbackServer server(Reply::Body("0123456789"));
-    const Outcome outcome = Measure(dir.Path(), {"--json", "--port", server.PortText(), "127.0.0.1/x", "/bad"});
+    const Outcome outcome =
+        RunMeasureCommand(dir.Path(), {"--json", "--port", server.PortText(), "127.0.0.1/x", "/bad"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err, "");
     const std::string port = server.PortText();
@@ -130,22 +98,22 @@ TEST(MeasureCommand, MissingTemplateAndBadUsage)
 {
     test::TemplateDir dir;
     dir.Remove();
-    Outcome outcome = Measure(dir.Path(), {"127.0.0.1/"});
+    Outcome outcome = RunMeasureCommand(dir.Path(), {"127.0.0.1/"});
     EXPECT_EQ(outcome.status, 2);
     EXPECT_EQ(outcome.err, "header.cfg が読み込めません。\n");
 
     std::filesystem::create_directory(dir.TemplatePath());  // a directory of that name does not count
-    EXPECT_EQ(Measure(dir.Path(), {"127.0.0.1/"}).status, 2);
+    EXPECT_EQ(RunMeasureCommand(dir.Path(), {"127.0.0.1/"}).status, 2);
 
     for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"--frobnicate", "x"}, {"--port"}}) {
-        outcome = Measure(dir.Path(), args);
+        outcome = RunMeasureCommand(dir.Path(), args);
         EXPECT_EQ(outcome.status, 2);
         EXPECT_NE(outcome.err.find("--help"), std::string::npos);
     }
-    outcome = Measure(dir.Path(), {"--help"});
+    outcome = RunMeasureCommand(dir.Path(), {"--help"});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.out.rfind("Usage: kurvane-measure", 0), 0u);
-    EXPECT_EQ(Measure(dir.Path(), {"--version"}).out, "kurvane-measure " KURVANE_VERSION "\n");
+    EXPECT_EQ(RunMeasureCommand(dir.Path(), {"--version"}).out, "kurvane-measure " KURVANE_VERSION "\n");
 }
 
 }  // namespace

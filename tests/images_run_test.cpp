@@ -2,18 +2,15 @@
 // page's IMG tags lead to, in which order, and what the report then counts.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "charges/charges.h"
 #include "loopback_server.h"
+#include "measure_command.h"
 #include "measure/run.h"
 #include "resources/texts.h"
 #include "scripted_sockets.h"
@@ -268,17 +265,11 @@ TEST_F(ImagesRunTest, EachChunkIsScannedByItselfUpToItsFirstZeroByte)
 }
 
 // kurvane-measure with images on and off, as a script sees it.
-std::string RunMeasureCommand(const test::TemplateDir& dir, const std::string& args)
+std::string RunMeasureCommand(const test::TemplateDir& dir, const std::vector<std::string>& args)
 {
-    const std::string out = dir.Path() + "/out";
-    const std::string command = "cd '" + dir.Path() + "' && LC_ALL=C '" KURVANE_MEASURE_PATH "' " + args + " >'" + out +
-                                "' 2>/dev/null </dev/null";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
-    std::ifstream in(out, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    const test::CommandOutcome outcome = test::RunMeasureCommand(dir.Path(), args);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    return outcome.out;
 }
 
 TEST(MeasureCommandImages, JsonListsEveryFetchInOrderAndNoImagesFetchesThePageAlone)
@@ -287,7 +278,7 @@ TEST(MeasureCommandImages, JsonListsEveryFetchInOrderAndNoImagesFetchesThePageAl
     LoopbackServer server(Site({{"/p", "<img src=b.gif><img src=a.gif>"}, {"/a.gif", "A"}, {"/b.gif", "BB"}}));
     const std::string port = server.PortText();
 
-    const std::string json = RunMeasureCommand(dir, "--json --port " + port + " 127.0.0.1/p");
+    const std::string json = RunMeasureCommand(dir, {"--json", "--port", port, "127.0.0.1/p"});
     const std::size_t fetches = json.find("\"fetches\":");
     ASSERT_NE(fetches, std::string::npos) << json;
     EXPECT_NE(json.find("\"gif_count\":2"), std::string::npos) << json;
@@ -298,7 +289,7 @@ TEST(MeasureCommandImages, JsonListsEveryFetchInOrderAndNoImagesFetchesThePageAl
     EXPECT_LT(page, a);
     EXPECT_LT(a, b);
 
-    const std::string off = RunMeasureCommand(dir, "--json --no-images --port " + port + " 127.0.0.1/p");
+    const std::string off = RunMeasureCommand(dir, {"--json", "--no-images", "--port", port, "127.0.0.1/p"});
     EXPECT_NE(off.find("\"gif_count\":0"), std::string::npos) << off;
     EXPECT_EQ(off.find(".gif"), std::string::npos) << off;
     EXPECT_EQ(server.RequestPaths(), (std::vector<std::string>{"/p", "/a.gif", "/b.gif", "/p"}));
